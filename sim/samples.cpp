@@ -248,7 +248,7 @@ struct Sample {
     bool linesFrom24_3;             // also the wider trunk auto-dial alphabet
     bool from24_4;                  // longer line, group and time blocks; black and white books
     std::map<int, Port> ports;      // by directory number
-    std::vector<int> linePorts, trunkPorts, phonePorts;
+    std::vector<int> linePorts, trunkPorts;     // ascending directory numbers
     std::vector<std::uint8_t> groupOfLine;   // by line index; 0xFF none
     std::size_t entries = 0;
 
@@ -278,7 +278,7 @@ void BuildPorts(Sample& s) {
             switch (layout[p]) {
             case 'L': s.ports[n] = Port::Line; s.linePorts.push_back(n); break;
             case 'T': s.ports[n] = Port::Trunk; s.trunkPorts.push_back(n); break;
-            case 'S': s.ports[n] = Port::Phone; s.phonePorts.push_back(n); break;
+            case 'S': s.ports[n] = Port::Phone; break;
             case 'D': s.ports[n] = Port::Door; break;
             default: break;
             }

@@ -1,0 +1,8 @@
+// The common phone book.
+#pragma once
+
+namespace stanset {
+
+struct TGlobalExtNum {};
+
+}  // namespace stanset

@@ -1,0 +1,8 @@
+// Group phone books.
+#pragma once
+
+namespace stanset {
+
+struct TGroupExternNum {};
+
+}  // namespace stanset

@@ -1,0 +1,8 @@
+// System-wide settings.
+#pragma once
+
+namespace stanset {
+
+struct TAllSys {};
+
+}  // namespace stanset

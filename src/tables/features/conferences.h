@@ -1,0 +1,14 @@
+// Quick conferences.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace stanset {
+
+struct ConferenceRecord {
+    std::int32_t MemberCount = 0;
+    std::array<std::int32_t, 255> Member{};  // logical numbers of the member lines; 0 = empty
+};
+
+}  // namespace stanset

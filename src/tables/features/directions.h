@@ -1,0 +1,8 @@
+// Direction tables.
+#pragma once
+
+namespace stanset {
+
+struct DirectionTables {};
+
+}  // namespace stanset

@@ -1,0 +1,8 @@
+// Intercoms (домофоны).
+#pragma once
+
+namespace stanset {
+
+struct TDf {};
+
+}  // namespace stanset

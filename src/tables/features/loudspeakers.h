@@ -1,0 +1,8 @@
+// Loudspeaker channels (ГГС).
+#pragma once
+
+namespace stanset {
+
+struct TGGS {};
+
+}  // namespace stanset

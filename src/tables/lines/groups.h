@@ -1,0 +1,8 @@
+// Groups of subscriber lines.
+#pragma once
+
+namespace stanset {
+
+struct TGroup {};
+
+}  // namespace stanset
