@@ -3,6 +3,14 @@
 
 namespace stanset {
 
+class TMainClass;
+class TUserInteraction;
+struct TDataStream;
+
 struct TDSBW_ExtNum {};
+
+int ReadBWBook(TMainClass& e);
+int WriteBWBook(TMainClass& e);
+void DecodeBWBook(TMainClass& e, TDataStream& d);
 
 }  // namespace stanset

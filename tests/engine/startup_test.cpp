@@ -46,7 +46,9 @@ TEST(EngineStartUp, OptionsFileCases) {
         EXPECT_TRUE(ui.Showed(c.message));
         EXPECT_FALSE(engine.Ready);
         EXPECT_FALSE(engine.Port.IsOpen());
-        if (!c.contents) EXPECT_EQ(ReadFile(cfg), std::string("\x01\x01", 2));
+        if (!c.contents) {
+            EXPECT_EQ(ReadFile(cfg), std::string("\x01\x01", 2));
+        }
     }
 }
 
@@ -55,7 +57,7 @@ TEST(EngineStartUp, PortNameComesFromTheFirstByte) {
     std::ofstream(fs::path(dir.Path()) / "Stanset_M.cfg", std::ios::binary) << "\x0C\x01";
     RecordingUI ui;
     FakeLine line;
-    TMainClass engine(ui, {.workDir = dir.Path(), .line = &line});
+    TMainClass engine(ui, {.workDir = dir.Path(), .device = {}, .line = &line});
     EXPECT_EQ(engine.Identity.PortName, "COM12");
     EXPECT_EQ(engine.Identity.WorkDir, dir.Path());
     EXPECT_TRUE(ui.Messages.empty());
@@ -79,7 +81,7 @@ TEST(EngineClock, NeverAcknowledgedIsAFailure) {
             l.Pending = {21, 0, 0, 0, 0, 0, 6, 0x47, 2, 75, 150, 0, 0, 6, 0, 0, 0, 0, 0, 0, 0, 0};
         }
     };
-    TMainClass engine(ui, {.workDir = dir.Path(), .line = &line});
+    TMainClass engine(ui, {.workDir = dir.Path(), .device = {}, .line = &line});
     EXPECT_FALSE(SetClock(engine, {2021, 5, 6, 7, 8, 9}));
     EXPECT_EQ(clockCommands, 11);
 }

@@ -3,6 +3,14 @@
 
 namespace stanset {
 
+class TMainClass;
+class TUserInteraction;
+struct TDataStream;
+
 struct TDf {};
+
+int ReadIntercoms(TMainClass& e);
+int WriteIntercoms(TMainClass& e);
+void DecodeIntercoms(TMainClass& e, TDataStream& d);
 
 }  // namespace stanset

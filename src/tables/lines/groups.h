@@ -3,6 +3,14 @@
 
 namespace stanset {
 
+class TMainClass;
+class TUserInteraction;
+struct TDataStream;
+
 struct TGroup {};
+
+int ReadGroups(TMainClass& e);
+int WriteGroups(TMainClass& e);
+void DecodeGroups(TMainClass& e, TDataStream& d);
 
 }  // namespace stanset

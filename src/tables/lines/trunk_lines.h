@@ -1,9 +1,16 @@
-// Trunk lines (СЛ): the record of one trunk.
+// Trunk lines (СЛ).
 #pragma once
 
 namespace stanset {
 
-// Settings of one trunk line; its fields come with the trunk codec.
+class TMainClass;
+class TUserInteraction;
+struct TDataStream;
+
 struct TSL {};
+
+int ReadTrunkLines(TMainClass& e);
+int WriteTrunkLines(TMainClass& e);
+void DecodeTrunkLines(TMainClass& e, TDataStream& d);
 
 }  // namespace stanset
