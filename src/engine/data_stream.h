@@ -68,7 +68,9 @@ struct TDataStream {
     std::int32_t CompositionCount = 0;
     bool CompositionTrimmed = false;  // the KVT700's last two entries are already left out
     std::array<TDf, 64> Intercoms;
+    std::uint16_t IntercomCount = 0;
     std::array<TGGS, 64> GGS;
+    std::uint16_t GGSCount = 0;
     std::unique_ptr<TGlobalExtNum> CommonBook;
     std::array<TGroupExternNum, 20> GroupBooks;
     std::array<TGroup, 60> Groups;

@@ -8,6 +8,7 @@
 #include "engine/status.h"
 #include "simulator.h"
 #include "support/recording_ui.h"
+#include "support/sim_engine.h"
 #include "support/temp_dir.h"
 
 namespace stanset {
@@ -44,13 +45,7 @@ protected:
         return {p.begin(), p.end()};
     }
     static void SelectAll(TDataStream& d, bool on) {
-        for (bool TDataStream::*f : {&TDataStream::SelTimeSettings, &TDataStream::SelAllSys, &TDataStream::SelCommonBook,
-                                     &TDataStream::SelRedirects, &TDataStream::SelProgNumbers, &TDataStream::SelFlash,
-                                     &TDataStream::SelDirections, &TDataStream::SelTrunks, &TDataStream::SelLines,
-                                     &TDataStream::SelGroups, &TDataStream::SelIntercoms, &TDataStream::SelGroupBooks,
-                                     &TDataStream::SelGGS, &TDataStream::SelSTAKeys, &TDataStream::SelQuickConf,
-                                     &TDataStream::SelBWBooks})
-            d.*f = on;
+        for (bool TDataStream::*f : testing::SimEngine::kAll) d.*f = on;
     }
 
     testing::TempDir dir_;
