@@ -32,8 +32,8 @@ public:
 
     // Selects exactly the tables given (members of TDataStream such as &TDataStream::SelLines).
     void Select(std::initializer_list<bool TDataStream::*> tables) {
-        for (bool TDataStream::*f : kAll) data->*f = false;
-        for (bool TDataStream::*f : tables) data->*f = true;
+        for (bool TDataStream::*f : kAll) (*data).*f = false;
+        for (bool TDataStream::*f : tables) (*data).*f = true;
     }
 
     void ChangeExchange(auto edit) {
