@@ -39,10 +39,18 @@ TMainClass::TMainClass(TUserInteraction& ui, TEngineOptions options)
 }
 
 TMainClass::~TMainClass() {
-    // No person to tell at this point; a refused close changes nothing for the next run.
+    // Whoever could be told has been told by Shutdown; here the port just goes.
     try {
         Port.Close();
     } catch (const ECommError&) {
+    }
+}
+
+void TMainClass::Shutdown(TUserInteraction& ui) {
+    try {
+        Port.Close();
+    } catch (const ECommError&) {
+        ui.Message("Исключение! Непонятная ошибка при закрытии СОМ-порта.", "");
     }
 }
 

@@ -52,6 +52,8 @@ public:
     TMainClass& operator=(const TMainClass&) = delete;
 
     void ResetState();
+    // Closes the port at the end of the program; a refused close is reported.
+    void Shutdown(TUserInteraction& ui);
 
     // 1 done, -1 no link (or a read that had to stop), -2 firmware older than 23,8.
     int ReadAll(TUserInteraction& ui, std::shared_ptr<TDataStream> data);

@@ -52,6 +52,16 @@ TEST(EngineStartUp, OptionsFileCases) {
     }
 }
 
+TEST(EngineStartUp, WithoutAnOpenPortAReadOrWriteIsNoLink) {
+    TempDir dir;
+    RecordingUI ui;
+    TMainClass engine(ui, {dir.Path(), "/dev/stanset-no-such-port"});
+    auto data = std::make_shared<TDataStream>();
+    EXPECT_EQ(engine.ReadAll(ui, data), -1);
+    EXPECT_EQ(engine.WriteAll(ui, data), -1);
+    engine.Shutdown(ui);
+}
+
 TEST(EngineStartUp, PortNameComesFromTheFirstByte) {
     TempDir dir;
     std::ofstream(fs::path(dir.Path()) / "Stanset_M.cfg", std::ios::binary) << "\x0C\x01";
