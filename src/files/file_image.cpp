@@ -27,8 +27,7 @@ bool PutRecordList(TFileImage& file, const TRawImage& image, int count) {
 
 long RecordListEnd(std::span<const std::uint8_t> bytes, int count, int maxRecord) {
     std::size_t at = 0;
-    for (int i = 0; i < count; ++i) {
-        if (at >= bytes.size()) return -1;
+    for (int i = 0; i < count && at < bytes.size(); ++i) {
         const std::size_t n = bytes[at];
         if (static_cast<int>(n) > maxRecord || at + 1 + n > bytes.size()) return -1;
         at += 1 + n;
@@ -39,15 +38,15 @@ long RecordListEnd(std::span<const std::uint8_t> bytes, int count, int maxRecord
 bool TakeRecordList(const TFileImage& file, TRawImage& image, int count) {
     const auto bytes = file.Payload();
     if (count < 0 || count > image.BlockCount()) return false;
-    if (RecordListEnd(bytes, count, image.Capacity) != static_cast<long>(bytes.size())) return false;
+    if (RecordListEnd(bytes, count, image.Capacity) < 0) return false;
     std::size_t at = 0;
     for (int i = 0; i < count; ++i) {
-        const std::size_t n = bytes[at];
+        const std::size_t n = at < bytes.size() ? bytes[at] : 0;
         auto block = image.Block(i);
         std::fill(block.begin(), block.end(), 0);
-        std::copy_n(bytes.begin() + static_cast<long>(at) + 1, n, block.begin());
+        if (n > 0) std::copy_n(bytes.begin() + static_cast<long>(at) + 1, n, block.begin());
         image.Counts[i] = static_cast<std::uint16_t>(n);
-        at += 1 + n;
+        at += at < bytes.size() ? 1 + n : 0;
     }
     image.BlocksRead = count;
     return true;

@@ -25,12 +25,14 @@ struct TFileImage {
 // bytes. False (and the image emptied) when the list does not fit the file image.
 bool PutRecordList(TFileImage& file, const TRawImage& image, int count);
 
-// The other way. Blocks past the list keep what they held. False, with the image
-// untouched, when the list is cut short, a record is longer than its slot, the count
-// exceeds the slots, or bytes are left over.
+// The other way. Records missing at the end of the payload come out empty (a table
+// written while cleared holds fewer records than it is read back with); bytes behind
+// record `count` are ignored. False, with the image untouched, when a record is cut
+// short, is longer than its slot, or the count exceeds the slots.
 bool TakeRecordList(const TFileImage& file, TRawImage& image, int count);
 
-// Walks a record list without storing it: the offset just behind record `count`, or -1.
+// Walks a record list without storing it: the offset just behind record `count` (records
+// missing at the end count as empty), or -1 when a record is cut short or too long.
 long RecordListEnd(std::span<const std::uint8_t> bytes, int count, int maxRecord);
 
 }  // namespace stanset
