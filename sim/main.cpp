@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "ats_file.h"
 #include "simulator.h"
 
 namespace {
@@ -18,6 +19,8 @@ const char kUsage[] =
     "usage: stanset-sim [options]\n"
     "  --model NAME          KVT700-1 (default), KVT250, RD16 or RD32\n"
     "  --firmware V          firmware version, e.g. 24,7 (default) 24,4 24,3 23,8 23,7\n"
+    "  --config FILE.ats     start from a configuration file instead of a built-in sample\n"
+    "  --save FILE.ats       write the exchange's state as a configuration file on exit\n"
     "  --link PATH           also make PATH a symbolic link to the device\n"
     "  --baud N              emulate the wire at N baud, 11 bits a byte (default: unthrottled)\n"
     "  --transcript FILE|-   write one line per request to FILE, or to stderr for -\n"
@@ -50,6 +53,7 @@ std::optional<long long> Integer(const std::string& text) {
 
 int main(int argc, char** argv) {
     sim::SampleOptions sample;
+    std::string configPath, savePath;
     sim::Options options;
     sim::Faults faults;
     long long clockOffset = 0;
@@ -90,6 +94,10 @@ int main(int argc, char** argv) {
             auto v = value();
             if (!v) return Usage("--firmware needs a version");
             sample.firmware = *v;
+        } else if (arg == "--config" || arg == "--save") {
+            auto v = value();
+            if (!v || v->empty()) return Usage(arg + " needs a file");
+            (arg == "--config" ? configPath : savePath) = *v;
         } else if (arg == "--link") {
             auto v = value();
             if (!v || v->empty()) return Usage("--link needs a path");
@@ -134,9 +142,12 @@ int main(int argc, char** argv) {
 
     sim::ExchangeState state;
     try {
-        state = sim::MakeSample(sample);
+        state = configPath.empty() ? sim::MakeSample(sample) : sim::LoadAtsFile(configPath);
     } catch (const std::invalid_argument& e) {
         return Usage(e.what());
+    } catch (const std::runtime_error& e) {
+        std::cerr << "stanset-sim: " << e.what() << "\n";
+        return 1;
     }
     state.clockOffsetSeconds = clockOffset;
 
@@ -155,6 +166,7 @@ int main(int argc, char** argv) {
         int sig = 0;
         sigwait(&stopSignals, &sig);
         simulator.Stop();
+        if (!savePath.empty()) sim::SaveAtsFile(simulator.State(), savePath);
     } catch (const std::exception& e) {
         std::cerr << "stanset-sim: " << e.what() << "\n";
         return 1;
