@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs, builds and runs the main job: the exchange simulator with its built-in
-# KVT700-1 sample, and the probe that identifies it over the pseudo-terminal.
+# Installs, builds and runs the main job: the windowed program against the exchange
+# simulator with its built-in KVT700-1 sample. Without a display it runs a headless
+# demonstration of the same read instead and says so.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-BUILD_DIR=build bash scripts/build.sh
+BUILD_DIR=build bash scripts/build.sh >/dev/null
 
 link=$(mktemp -u /tmp/stanset-sim.XXXXXX)
 ./build/stanset-sim --link "$link" "$@" >/dev/null &
@@ -12,4 +13,12 @@ sim=$!
 trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null || true' EXIT
 for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
 echo "Simulated exchange on $link"
-./build/stanset-probe --device "$link"
+
+workdir=${STANSET_WORKDIR:-$PWD/build/workdir}
+mkdir -p "$workdir"
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    ./build/stanset --device "$link" --workdir "$workdir"
+else
+    echo "No display: a headless read of the simulated exchange instead of the window."
+    (cd "$workdir" && "$OLDPWD/build/stanset-probe" --device "$link")
+fi

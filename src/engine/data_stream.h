@@ -32,8 +32,11 @@ struct TExchangeClock {
 };
 
 struct TDataStream {
+    // Without a working folder the names stay in memory.
     explicit TDataStream(const std::string& workDir = {})
-        : CommonBook(std::make_unique<TGlobalExtNum>()), NamesList(std::make_shared<TNamesList>(workDir)) {
+        : CommonBook(std::make_unique<TGlobalExtNum>()),
+          NamesList(workDir.empty() ? std::make_shared<TNamesList>(TNamesList::TMemoryOnly{})
+                                    : std::make_shared<TNamesList>(workDir)) {
         Ports.reserve(150);
     }
 

@@ -187,7 +187,7 @@ int TMainClass::ReadAllSteps(TUserInteraction& ui, TDataStream& data) {
 
     if (!VersionFlags->HasTimeDefaults) return abandon(-2);
 
-    if (ReadTimeDefaults(*this) == kTimeOut) {
+    if (ReadTimeDefaults(*this, ui) == kTimeOut) {
         ui.Message("Не могу прочитать таблицу умолчаний врем. установок. Выход по time-out.", "Ошибка");
         return abandon(kNoLink);
     }
