@@ -28,7 +28,6 @@ namespace {
 
 constexpr std::chrono::milliseconds kTurnaround{2};
 
-
 using Clock = std::chrono::steady_clock;
 using stanset::MakeWord;
 using stanset::SplitWord;

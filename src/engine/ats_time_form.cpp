@@ -19,27 +19,11 @@
 #include "engine/main_class.h"
 #include "engine/user_interaction.h"
 #include "link/comm_port.h"
+#include "ui/qt_interaction.h"
 
 namespace stanset {
 
 namespace {
-
-class TBoxInteraction : public TUserInteraction {
-public:
-    explicit TBoxInteraction(QWidget* parent) : parent_(parent) {}
-    void Message(const std::string& text, const std::string& caption) override {
-        QMessageBox::information(parent_, QString::fromStdString(caption), QString::fromStdString(text));
-    }
-    bool Ask(const std::string& text, const std::string& caption) override {
-        return QMessageBox::question(parent_, QString::fromStdString(caption), QString::fromStdString(text),
-                                     QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
-    }
-    void Progress(int, int) override {}
-    void OpenClockWindow(TMainClass&) override {}
-
-private:
-    QWidget* parent_;
-};
 
 // The exchange's clock goes on running while the window is closed, so what it shows is
 // kept for the whole run: a known moment of the exchange's clock and when it was taken.
@@ -218,7 +202,7 @@ bool TATSTimeForm::Send(int year, int month, int day, int hour, int minute, int 
 }
 
 void TATSTimeForm::NoLink() {
-    TBoxInteraction boxes(this);
+    TQtInteraction boxes(this);
     TUserInteraction& ui = ui_ ? *ui_ : boxes;
     ui.Message("Нет связи со станцией.", "Ошибка");
 }

@@ -12,30 +12,10 @@
 #include "engine/data_stream.h"
 #include "engine/main_class.h"
 #include "engine/user_interaction.h"
+#include "ui/qt_interaction.h"
 #include "files/options.h"
 
 namespace stanset {
-
-namespace {
-
-class TBoxInteraction : public TUserInteraction {
-public:
-    explicit TBoxInteraction(QWidget* parent) : parent_(parent) {}
-    void Message(const std::string& text, const std::string& caption) override {
-        QMessageBox::information(parent_, QString::fromStdString(caption), QString::fromStdString(text));
-    }
-    bool Ask(const std::string& text, const std::string& caption) override {
-        return QMessageBox::question(parent_, QString::fromStdString(caption), QString::fromStdString(text),
-                                     QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
-    }
-    void Progress(int, int) override {}
-    void OpenClockWindow(TMainClass&) override {}
-
-private:
-    QWidget* parent_;
-};
-
-}  // namespace
 
 TOptionsForm::TOptionsForm(TMainClass* engine, std::shared_ptr<TDataStream> data, QWidget* parent)
     : QDialog(parent), engine_(engine), data_(std::move(data)) {
@@ -117,7 +97,7 @@ void TOptionsForm::SetOptionsClick() {
     }
     NComLabel->setText(typed);
 
-    TBoxInteraction boxes(this);
+    TQtInteraction boxes(this);
     TUserInteraction& ui = ui_ ? *ui_ : boxes;
     const TPortOptionResult result =
         StorePortOption(engine_->Identity.WorkDir, typed.toStdString(), engine_->Identity.PortName, ui);
