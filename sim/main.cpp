@@ -166,6 +166,8 @@ int main(int argc, char** argv) {
         int sig = 0;
         sigwait(&stopSignals, &sig);
         simulator.Stop();
+        const auto bytes = simulator.LineBytes();
+        std::cerr << "stanset-sim: " << bytes.received << " bytes received, " << bytes.sent << " bytes sent\n";
         if (!savePath.empty()) sim::SaveAtsFile(simulator.State(), savePath);
     } catch (const std::exception& e) {
         std::cerr << "stanset-sim: " << e.what() << "\n";

@@ -150,6 +150,7 @@ struct Simulator::Impl {
     std::atomic<bool> stopping{false};
     std::atomic<bool> serving{false};
     std::atomic<int> byteLimitMs{1000};
+    std::atomic<std::uint64_t> bytesIn{0}, bytesOut{0};
     std::thread thread;
     std::mutex stopMu;
 
@@ -321,6 +322,7 @@ Bytes Simulator::Impl::NextN(std::size_t n) {
 }
 
 void Simulator::Impl::Received(std::size_t n) {
+    bytesIn += n;
     if (options.baud <= 0) return;
     lineFree = std::max(lineFree, Clock::now()) + byteCost * static_cast<long>(n);
 }
@@ -339,6 +341,7 @@ bool Simulator::Impl::Send(const Bytes& out) {
             ssize_t w = ::write(master, out.data() + pos, len);
             if (w > 0) {
                 pos += static_cast<std::size_t>(w);
+                bytesOut += static_cast<std::size_t>(w);
                 break;
             }
             if (w < 0 && errno == EINTR) continue;
@@ -745,6 +748,8 @@ std::uint8_t Simulator::LastKey() const {
     std::lock_guard lock(impl_->mu);
     return impl_->key;
 }
+
+Simulator::ByteCounts Simulator::LineBytes() const { return {impl_->bytesIn.load(), impl_->bytesOut.load()}; }
 
 void Simulator::SetRequestByteLimitMs(int ms) { impl_->byteLimitMs = std::max(1, ms); }
 

@@ -58,6 +58,12 @@ public:
     void ClearTranscript();
     std::uint8_t LastKey() const;           // key handed out by the last identification
 
+    // Bytes that crossed the line since the start: received from and sent to the client.
+    struct ByteCounts {
+        std::uint64_t received = 0, sent = 0;
+    };
+    ByteCounts LineBytes() const;
+
     // How long a started request may wait for its next byte before it is dropped
     // (1000 ms unless set; tests shorten it).
     void SetRequestByteLimitMs(int ms);
