@@ -114,7 +114,9 @@ TEST(KeyTablesCodec, TablesRoundTripWithAndWithoutAConsole) {
         EncodeKeyTables(b.e, b.d);
         const Bytes block = b.Got(0);
         ASSERT_EQ(block.size(), c.console == -1 ? 96u : 97u);
-        if (c.console != -1) EXPECT_EQ(block[96], c.index);
+        if (c.console != -1) {
+            EXPECT_EQ(block[96], c.index);
+        }
         EXPECT_EQ(block[94], 0x55);
         EXPECT_TRUE(b.e.Changed[kTabSTAKeys]);
 

@@ -160,7 +160,9 @@ TEST_P(LoudspeakersSim, ReadDecodeEncodeWriteLeavesTheExchangeAsItWas) {
     ASSERT_EQ(d.GGSCount, kvt ? 6 : 2);
     EXPECT_EQ(d.GGS[0].LinkPort, kvt ? "257" : "286");
     EXPECT_EQ(d.GGS[0].AutoOff, 0);
-    if (kvt) EXPECT_EQ(d.GGS[2].AutoOff, 1);
+    if (kvt) {
+        EXPECT_EQ(d.GGS[2].AutoOff, 1);
+    }
 
     std::vector<sim::Bytes> held;
     for (int i = 0; i < d.GGSCount; ++i) held.push_back(sim.Held(0x5C, i));
