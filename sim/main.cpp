@@ -32,12 +32,32 @@ const char kUsage[] =
     "  --refuse-writes K     refuse the next K written blocks (-1: always)\n"
     "  --refuse-preamble     refuse the key-table preamble\n"
     "  --dead-after N        go silent after N requests other than link probes\n"
+    "  --aim CMD[,SUB]       aim the faults above at one command, in hex (4c; 40,13 for a\n"
+    "                        sub-command); a write counts as its read command\n"
+    "  --spare N             let the first N aimed requests through unharmed\n"
     "  --help                show this text\n"
     "The first line of output is the device path; the simulator serves until SIGINT or SIGTERM.\n";
 
 int Usage(const std::string& problem) {
     std::cerr << "stanset-sim: " << problem << "\n" << kUsage;
     return 2;
+}
+
+// "4c" or "40,13": a command and an optional sub-command, in hex.
+bool Aim(const std::string& text, sim::Faults& faults) {
+    auto hexByte = [](const std::string& t) -> int {
+        if (t.empty() || t.size() > 2) return -1;
+        char* end = nullptr;
+        long v = std::strtol(t.c_str(), &end, 16);
+        return *end == '\0' && v >= 0 && v <= 0xFF ? static_cast<int>(v) : -1;
+    };
+    const auto comma = text.find(',');
+    const int cmd = hexByte(text.substr(0, comma));
+    const int sub = comma == std::string::npos ? -1 : hexByte(text.substr(comma + 1));
+    if (cmd < 0 || (comma != std::string::npos && sub < 0)) return false;
+    faults.command = cmd & 0x7F;
+    faults.sub = sub;
+    return true;
 }
 
 std::optional<long long> Integer(const std::string& text) {
@@ -127,6 +147,13 @@ int main(int argc, char** argv) {
             auto n = number(0, 1'000'000'000);
             if (!n) return Usage("--dead-after needs a count of requests");
             faults.deadAfter = static_cast<int>(*n);
+        } else if (arg == "--aim") {
+            auto v = value();
+            if (!v || !Aim(*v, faults)) return Usage("--aim needs a command in hex, e.g. 4c or 40,13");
+        } else if (arg == "--spare") {
+            auto n = number(0, 1'000'000'000);
+            if (!n) return Usage("--spare needs a count of requests");
+            faults.spare = static_cast<int>(*n);
         } else if (arg == "--plain-sum") {
             if (!flag(faults.plainSum)) return Usage("--plain-sum takes no value");
         } else if (arg == "--silent") {

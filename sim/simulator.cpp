@@ -124,7 +124,8 @@ struct Simulator::Impl {
 
     // Serving thread: the requests.
     void Handle(std::uint8_t cmd);
-    std::string Mute(bool probe);
+    bool Aimed(std::uint8_t cmd, int second);
+    std::string Mute(std::uint8_t cmd, int second);
     void Probe();
     void Ident();
     void Read(std::uint8_t cmd, int second);
@@ -159,6 +160,7 @@ struct Simulator::Impl {
     Faults faults;
     std::vector<std::string> transcript;
     std::uint8_t key = 0;
+    bool hit = false;   // the request being served is hit by the faults
     std::uint32_t keySeed = 0x2F6B1C35u;
     std::FILE* transcriptFile = nullptr;
 
@@ -331,10 +333,13 @@ bool Simulator::Impl::Send(const Bytes& out) {
     const bool throttled = options.baud > 0;
     const auto giveUp = Clock::now() + kSendLimit;
     std::size_t pos = 0;
+    // An answer goes out back to back like a UART's: each byte's slot follows the last
+    // one's, so a late wake-up is made up rather than added to every byte.
+    if (throttled) lineFree = std::max(lineFree, Clock::now());
     while (pos < out.size()) {
         if (throttled) {
             if (WaitFor(-1, 0, lineFree) == Ready::stop) throw Stopping{};
-            lineFree = std::max(lineFree, Clock::now()) + byteCost;
+            lineFree += byteCost;
         }
         std::size_t len = throttled ? 1 : out.size() - pos;
         for (;;) {
@@ -420,13 +425,29 @@ void Simulator::Impl::Handle(std::uint8_t cmd) {
     Log("unknown " + Hex(cmd));
 }
 
-// Empty when the request is to be answered; else why not. Counts the request against
-// deadAfter.
-std::string Simulator::Impl::Mute(bool probe) {
+// Whether the faults hit this request; uses up one spared request. Called with mu held,
+// once per request.
+bool Simulator::Impl::Aimed(std::uint8_t cmd, int second) {
+    if (cmd == 0x00) return faults.command < 0 && faults.spare == 0;
+    if (faults.command >= 0) {
+        const int c = cmd & 0x7F;
+        if (c != faults.command || (c == 0x40 && faults.sub >= 0 && second != faults.sub)) return false;
+    }
+    if (faults.spare > 0) {
+        --faults.spare;
+        return false;
+    }
+    return true;
+}
+
+// Empty when the request is to be answered; else why not. Decides whether the faults hit
+// the request and counts it against deadAfter.
+std::string Simulator::Impl::Mute(std::uint8_t cmd, int second) {
     std::lock_guard lock(mu);
-    if (faults.silent) return " silent";
     if (faults.deadAfter == 0) return " dead";
-    if (!probe && faults.deadAfter > 0) --faults.deadAfter;
+    hit = Aimed(cmd, second);
+    if (hit && faults.silent) return " silent";
+    if (hit && cmd != 0x00 && faults.deadAfter > 0) --faults.deadAfter;
     return {};
 }
 
@@ -442,7 +463,7 @@ std::uint8_t Simulator::Impl::NextKey() {
 }
 
 void Simulator::Impl::Probe() {
-    if (auto m = Mute(true); !m.empty()) return Log("probe" + m);
+    if (auto m = Mute(0x00, -1); !m.empty()) return Log("probe" + m);
     bool wrong;
     {
         std::lock_guard lock(mu);
@@ -452,7 +473,7 @@ void Simulator::Impl::Probe() {
 }
 
 void Simulator::Impl::Ident() {
-    if (auto m = Mute(false); !m.empty()) return Log("ident" + m);
+    if (auto m = Mute(0x01, -1); !m.empty()) return Log("ident" + m);
     Bytes reply;
     std::uint8_t k;
     {
@@ -484,9 +505,9 @@ void Simulator::Impl::AnswerBlock(std::string what, const Bytes* block) {
         std::lock_guard lock(mu);
         if (block) payload = *block;
         k = key;
-        bad = Consume(faults.badSum);
+        bad = hit && Consume(faults.badSum);
         plainSum = faults.plainSum;
-        over = Consume(faults.oversize);
+        over = hit && Consume(faults.oversize);
     }
     std::string notes;
     if (!block) notes += " missing";
@@ -514,7 +535,7 @@ void Simulator::Impl::AnswerBlock(std::string what, const Bytes* block) {
 
 void Simulator::Impl::Read(std::uint8_t cmd, int second) {
     std::string what = "read " + Hex(cmd) + (second >= 0 ? " " + Hex(second) : "");
-    if (auto m = Mute(false); !m.empty()) return Log(what + m);
+    if (auto m = Mute(cmd, second); !m.empty()) return Log(what + m);
     std::optional<Bytes> block;
     {
         std::lock_guard lock(mu);
@@ -532,7 +553,7 @@ void Simulator::Impl::Board() {
     std::uint8_t n = Next();
     Bytes wire = NextN(n);
     std::uint8_t sum = Next();
-    if (auto m = Mute(false); !m.empty()) return Log("board" + m);
+    if (auto m = Mute(0xC0, 0x0A); !m.empty()) return Log("board" + m);
     if (n != 1 || sum != Sum8(wire)) {
         return AnswerBlock("board bad-request n=" + std::to_string(n), nullptr);
     }
@@ -552,14 +573,14 @@ void Simulator::Impl::Write(std::uint8_t cmd, int second) {
     std::uint8_t sum = Next();
     std::string what = "write " + Hex(cmd) + (second >= 0 ? " " + Hex(second) : "") +
                        " n=" + std::to_string(n);
-    if (auto m = Mute(false); !m.empty()) return Log(what + m);
+    if (auto m = Mute(cmd, second); !m.empty()) return Log(what + m);
     std::uint8_t ack = 0;
     {
         std::lock_guard lock(mu);
         if (sum != Sum8(wire)) {
             ack = 1;
             what += " ack=1 badsum";
-        } else if (Consume(faults.refuseWrites)) {
+        } else if (hit && Consume(faults.refuseWrites)) {
             ack = 1;
             what += " ack=1 refused";
         } else {
@@ -575,7 +596,7 @@ void Simulator::Impl::Write(std::uint8_t cmd, int second) {
 
 void Simulator::Impl::ConfRead(std::uint8_t index) {
     std::string what = "conf-read " + Hex(index);
-    if (auto m = Mute(false); !m.empty()) return Log(what + m);
+    if (auto m = Mute(0x64, index); !m.empty()) return Log(what + m);
     ConferenceSlot slot;
     bool bad, plainSum;
     std::uint8_t k;
@@ -583,7 +604,7 @@ void Simulator::Impl::ConfRead(std::uint8_t index) {
         std::lock_guard lock(mu);
         if (index < state.conferences.size()) slot = state.conferences[index];
         k = key;
-        bad = Consume(faults.badSum);
+        bad = hit && Consume(faults.badSum);
         plainSum = faults.plainSum;
     }
     Bytes out{slot.present};
@@ -629,7 +650,7 @@ void Simulator::Impl::ConfWrite(std::uint8_t index) {
         XorBytes(slot.payload, k);
         what += " c=" + std::to_string(slot.entries);
     }
-    if (auto m = Mute(false); !m.empty()) return Log(what + m);
+    if (auto m = Mute(0xE4, index); !m.empty()) return Log(what + m);
     const Bytes refused{1, 0x37, 0x38};
     Bytes ack;
     {
@@ -637,7 +658,7 @@ void Simulator::Impl::ConfWrite(std::uint8_t index) {
         if (!sumOk) {
             ack = refused;
             what += " ack=1 badsum";
-        } else if (Consume(faults.refuseWrites)) {
+        } else if (hit && Consume(faults.refuseWrites)) {
             ack = refused;
             what += " ack=1 refused";
         } else {
@@ -658,7 +679,7 @@ void Simulator::Impl::Preamble() {
     std::uint8_t n = Next();
     Bytes wire = NextN(n);
     std::uint8_t sum = Next();
-    if (auto m = Mute(false); !m.empty()) return Log("preamble" + m);
+    if (auto m = Mute(0x84, -1); !m.empty()) return Log("preamble" + m);
     bool refuse;
     {
         std::lock_guard lock(mu);
@@ -671,7 +692,7 @@ void Simulator::Impl::SetClock() {
     std::uint8_t n = Next();
     Bytes wire = NextN(n);
     std::uint8_t sum = Next();
-    if (auto m = Mute(false); !m.empty()) return Log("clock" + m);
+    if (auto m = Mute(0x85, -1); !m.empty()) return Log("clock" + m);
     if (n != 4 || sum != Sum8(wire)) return Reply("clock n=" + std::to_string(n) + " ack=1", {1});
     long long secs;
     {

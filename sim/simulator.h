@@ -25,6 +25,15 @@ struct Faults {
     int deadAfter = -1;         // go silent after this many requests (-1: never)
     int oversize = 0;           // next k read answers announce one byte more than held
     int confAck = 0;            // conference writes answered 0 (0), 1 x x (1), 1 x y (2)
+
+    // Aims badSum, oversize, silent, refuseWrites and deadAfter at one table: with command
+    // >= 0 they hit and count only its requests (a write as its read command, 0xCC as 0x4C;
+    // with sub >= 0 only that byte after 0x40). The first `spare` aimed requests pass
+    // unharmed, so a fault can start in the middle of a table. Link probes are hit only
+    // while nothing is aimed or spared; a dead link is dead to everything.
+    int command = -1;
+    int sub = -1;
+    int spare = 0;
 };
 
 struct Options {

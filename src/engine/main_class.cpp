@@ -142,6 +142,7 @@ int TMainClass::ReadAll(TUserInteraction& ui, std::shared_ptr<TDataStream> data)
 }
 
 int TMainClass::ReadAllSteps(TUserInteraction& ui, TDataStream& data) {
+    Outcomes.fill(TTableOutcome::NotRun);
     TByteLine& line = Link.Line();
     line.Pause(200);
     bool up = false;
@@ -153,8 +154,16 @@ int TMainClass::ReadAllSteps(TUserInteraction& ui, TDataStream& data) {
 
     const bool hadIdentity = Identified;
     const SavedIdentity saved{Reply, Identity};
+    // The header blocks are read in place; a read that stops must not leave the
+    // configuration held before with them cleared.
+    const auto confParams = ConfParams;
+    const TRawImage timeDefaults = TimeDefaults;
+    const TCompositionImage composition = Composition;
     // Ends the read with the exchange read before still described.
     auto abandon = [&](int result) {
+        ConfParams = confParams;
+        TimeDefaults = timeDefaults;
+        Composition = composition;
         if (hadIdentity) Restore(saved, data);
         return result;
     };
@@ -218,6 +227,7 @@ int TMainClass::ReadComposition() {
 namespace {
 
 struct TReadStep {
+    TTableIndex table;
     bool TDataStream::*selected;
     bool (*condition)(const TMainClass&);
     int (*read)(TMainClass&);
@@ -234,22 +244,22 @@ void NoDecoder(TMainClass&, TDataStream&) {}
 
 // clang-format off
 const TReadStep kReadSteps[] = {
-    {&TDataStream::SelAllSys,       Always,           ReadSystemSettings,  DecodeSystemSettings,  "Не могу прочитать таблицу общесистемных установок. Выход по time-out"},
-    {&TDataStream::SelTimeSettings, Always,           ReadTimeSettings,    DecodeTimeSettings,    "Не могу прочитать таблицу временных установок. Выход по time-out"},
-    {&TDataStream::SelSTAKeys,      Always,           ReadKeyTables,       DecodeKeyTables,       "Не могу прочитать таблицу клавиш СТА. Выход по time-out"},
-    {&TDataStream::SelIntercoms,    Always,           ReadIntercoms,       DecodeIntercoms,       "Не могу прочитать таблицу домофонов. Выход по time-out"},
-    {&TDataStream::SelGGS,          Always,           ReadLoudspeakers,    DecodeLoudspeakers,    "Не могу прочитать таблицу ГГС-ов. Выход по time-out"},
-    {&TDataStream::SelLines,        Always,           ReadSubscriberLines, DecodeSubscriberLines, "Не могу прочитать таблицы АЛ. Выход по time-out"},
-    {&TDataStream::SelCommonBook,   Always,           ReadCommonBook,      DecodeCommonBook,      "Не могу прочитать глобальную таблицу внешних номеров. Выход по time-out"},
-    {&TDataStream::SelFlash,        Always,           ReadFlash,           NoDecoder,             "Не могу прочитать таблицу flash. Выход по time-out"},
-    {&TDataStream::SelProgNumbers,  Always,           ReadProgramNumbers,  DecodeProgramNumbers,  "Не могу прочитать таблицу программных номеров. Выход по time-out"},
-    {&TDataStream::SelRedirects,    Always,           ReadRedirects,       DecodeRedirects,       "Не могу прочитать таблицу переадресаций. Выход по time-out"},
-    {&TDataStream::SelQuickConf,    QuickConfPresent, ReadConferences,     DecodeConferences,     "Не могу прочитать таблицы быстрых конференций. Выход по time-out"},
-    {&TDataStream::SelDirections,   Always,           ReadDirectionTables, DecodeDirectionTables, "Не могу прочитать таблицы наведения. Выход по time-out"},
-    {&TDataStream::SelGroups,       Always,           ReadGroups,          DecodeGroups,          "Не могу прочитать таблицы групп. Выход по time-out"},
-    {&TDataStream::SelTrunks,       Always,           ReadTrunkLines,      DecodeTrunkLines,      "Не могу прочитать таблицы СЛ. Выход по time-out"},
-    {&TDataStream::SelGroupBooks,   Always,           ReadGroupBooks,      DecodeGroupBooks,      "Не могу прочитать групповые таблицы внешних номеров . Выход по time-out"},
-    {&TDataStream::SelBWBooks,      BWBooksPresent,   ReadBWBook,          DecodeBWBook,          "Не могу прочитать таблицы черно-белых книжек. Выход по time-out"},
+    {kTabAllSys,       &TDataStream::SelAllSys,       Always,           ReadSystemSettings,  DecodeSystemSettings,  "Не могу прочитать таблицу общесистемных установок. Выход по time-out"},
+    {kTabTimeSettings, &TDataStream::SelTimeSettings, Always,           ReadTimeSettings,    DecodeTimeSettings,    "Не могу прочитать таблицу временных установок. Выход по time-out"},
+    {kTabSTAKeys,      &TDataStream::SelSTAKeys,      Always,           ReadKeyTables,       DecodeKeyTables,       "Не могу прочитать таблицу клавиш СТА. Выход по time-out"},
+    {kTabIntercoms,    &TDataStream::SelIntercoms,    Always,           ReadIntercoms,       DecodeIntercoms,       "Не могу прочитать таблицу домофонов. Выход по time-out"},
+    {kTabGGS,          &TDataStream::SelGGS,          Always,           ReadLoudspeakers,    DecodeLoudspeakers,    "Не могу прочитать таблицу ГГС-ов. Выход по time-out"},
+    {kTabLines,        &TDataStream::SelLines,        Always,           ReadSubscriberLines, DecodeSubscriberLines, "Не могу прочитать таблицы АЛ. Выход по time-out"},
+    {kTabCommonBook,   &TDataStream::SelCommonBook,   Always,           ReadCommonBook,      DecodeCommonBook,      "Не могу прочитать глобальную таблицу внешних номеров. Выход по time-out"},
+    {kTabFlash,        &TDataStream::SelFlash,        Always,           ReadFlash,           NoDecoder,             "Не могу прочитать таблицу flash. Выход по time-out"},
+    {kTabProgNumbers,  &TDataStream::SelProgNumbers,  Always,           ReadProgramNumbers,  DecodeProgramNumbers,  "Не могу прочитать таблицу программных номеров. Выход по time-out"},
+    {kTabRedirects,    &TDataStream::SelRedirects,    Always,           ReadRedirects,       DecodeRedirects,       "Не могу прочитать таблицу переадресаций. Выход по time-out"},
+    {kTabQuickConf,    &TDataStream::SelQuickConf,    QuickConfPresent, ReadConferences,     DecodeConferences,     "Не могу прочитать таблицы быстрых конференций. Выход по time-out"},
+    {kTabDirections,   &TDataStream::SelDirections,   Always,           ReadDirectionTables, DecodeDirectionTables, "Не могу прочитать таблицы наведения. Выход по time-out"},
+    {kTabGroups,       &TDataStream::SelGroups,       Always,           ReadGroups,          DecodeGroups,          "Не могу прочитать таблицы групп. Выход по time-out"},
+    {kTabTrunks,       &TDataStream::SelTrunks,       Always,           ReadTrunkLines,      DecodeTrunkLines,      "Не могу прочитать таблицы СЛ. Выход по time-out"},
+    {kTabGroupBooks,   &TDataStream::SelGroupBooks,   Always,           ReadGroupBooks,      DecodeGroupBooks,      "Не могу прочитать групповые таблицы внешних номеров . Выход по time-out"},
+    {kTabBWBooks,      &TDataStream::SelBWBooks,      BWBooksPresent,   ReadBWBook,          DecodeBWBook,          "Не могу прочитать таблицы черно-белых книжек. Выход по time-out"},
 };
 // clang-format on
 
@@ -263,7 +273,11 @@ void TMainClass::ReadTables(TUserInteraction& ui, TDataStream& data) {
     int position = 0;
     for (const TReadStep& step : kReadSteps) {
         if (data.*step.selected && step.condition(*this)) {
-            if (step.read(*this) == kTimeOut) ui.Message(step.timeoutMessage, "Ошибка");
+            const int r = step.read(*this);
+            if (r == kTimeOut) ui.Message(step.timeoutMessage, "Ошибка");
+            Outcomes[step.table] = r == kNoBlocks ? TTableOutcome::Absent
+                                   : r < 0       ? TTableOutcome::Failed
+                                                 : TTableOutcome::Done;
             step.decode(*this, data);
         }
         ui.Progress(++position, steps);
@@ -289,7 +303,13 @@ struct TWriteStep {
     int (*write)(TMainClass&, TUserInteraction&);
     TFailure failure;
     const char* message;
+    // For the outcome, whatever the message says: the result that means the exchange has
+    // none of the table, and whether 0 means the link check failed.
+    int absent;
+    bool zeroIsNoLink;
 };
+
+constexpr int kNeverAbsent = 1 << 30;
 
 template <int (*Write)(TMainClass&)>
 int Plain(TMainClass& e, TUserInteraction&) {
@@ -299,28 +319,29 @@ bool HasQuickConf(const TMainClass& e) { return e.VersionFlags && e.VersionFlags
 
 // clang-format off
 const TWriteStep kWriteSteps[] = {
-    {kTabQuickConf,    &TDataStream::SelQuickConf,    HasQuickConf,   Plain<WriteConferences>,     TFailure::NotReported,  nullptr},
-    {kTabAllSys,       &TDataStream::SelAllSys,       Always,         Plain<WriteSystemSettings>,  TFailure::NotReported,  nullptr},
-    {kTabSTAKeys,      &TDataStream::SelSTAKeys,      Always,         WriteKeyTables,              TFailure::NotReported,  nullptr},
-    {kTabIntercoms,    &TDataStream::SelIntercoms,    Always,         Plain<WriteIntercoms>,       TFailure::NotReported,  nullptr},
-    {kTabGGS,          &TDataStream::SelGGS,          Always,         Plain<WriteLoudspeakers>,    TFailure::NotReported,  nullptr},
-    {kTabTimeSettings, &TDataStream::SelTimeSettings, Always,         Plain<WriteTimeSettings>,    TFailure::ZeroIsNoLink, "Не могу записать временные установки, нет связи с АТС."},
-    {kTabCommonBook,   &TDataStream::SelCommonBook,   Always,         Plain<WriteCommonBook>,      TFailure::Negative,     "Не могу записать общую записную книжку, нет связи с АТС."},
-    {kTabFlash,        &TDataStream::SelFlash,        Always,         Plain<WriteFlash>,           TFailure::Negative,     "Не могу записать таблицу flash-установок, нет связи с АТС."},
-    {kTabProgNumbers,  &TDataStream::SelProgNumbers,  Always,         Plain<WriteProgramNumbers>,  TFailure::Negative,     "Не могу записать таблицу программных номеров, нет связи с АТС."},
-    {kTabRedirects,    &TDataStream::SelRedirects,    Always,         Plain<WriteRedirects>,       TFailure::Negative,     "Не могу записать таблицу переадресаций, нет связи с АТС."},
-    {kTabDirections,   &TDataStream::SelDirections,   Always,         Plain<WriteDirectionTables>, TFailure::Negative,     "Не могу записать таблици наведения, нет связи с АТС."},
-    {kTabGroups,       &TDataStream::SelGroups,       Always,         Plain<WriteGroups>,          TFailure::Negative,     "Не могу записать групповые установки, нет связи с АТС."},
-    {kTabLines,        &TDataStream::SelLines,        Always,         Plain<WriteSubscriberLines>, TFailure::Negative,     "Не могу записать таблицу АЛ, нет связи с АТС."},
-    {kTabTrunks,       &TDataStream::SelTrunks,       Always,         Plain<WriteTrunkLines>,      TFailure::Negative,     "Не могу записать таблицу СЛ, нет связи с АТС."},
-    {kTabGroupBooks,   &TDataStream::SelGroupBooks,   Always,         Plain<WriteGroupBooks>,      TFailure::Negative,     "Не могу записать групповые зап. книжки, нет связи с АТС."},
-    {kTabBWBooks,      &TDataStream::SelBWBooks,      BWBooksPresent, Plain<WriteBWBook>,          TFailure::Negative,     "Не могу записать черно-белые зап. книжки, нет связи с АТС."},
+    {kTabQuickConf,    &TDataStream::SelQuickConf,    HasQuickConf,   Plain<WriteConferences>,     TFailure::NotReported,  nullptr, kNoBlocks, false},
+    {kTabAllSys,       &TDataStream::SelAllSys,       Always,         Plain<WriteSystemSettings>,  TFailure::NotReported,  nullptr, kNeverAbsent, true},
+    {kTabSTAKeys,      &TDataStream::SelSTAKeys,      Always,         WriteKeyTables,              TFailure::NotReported,  nullptr, kNeverAbsent, false},
+    {kTabIntercoms,    &TDataStream::SelIntercoms,    Always,         Plain<WriteIntercoms>,       TFailure::NotReported,  nullptr, kNoLink, false},
+    {kTabGGS,          &TDataStream::SelGGS,          Always,         Plain<WriteLoudspeakers>,    TFailure::NotReported,  nullptr, kNoLink, false},
+    {kTabTimeSettings, &TDataStream::SelTimeSettings, Always,         Plain<WriteTimeSettings>,    TFailure::ZeroIsNoLink, "Не могу записать временные установки, нет связи с АТС.", kNeverAbsent, true},
+    {kTabCommonBook,   &TDataStream::SelCommonBook,   Always,         Plain<WriteCommonBook>,      TFailure::Negative,     "Не могу записать общую записную книжку, нет связи с АТС.", kNeverAbsent, false},
+    {kTabFlash,        &TDataStream::SelFlash,        Always,         Plain<WriteFlash>,           TFailure::Negative,     "Не могу записать таблицу flash-установок, нет связи с АТС.", kNoBlocks, false},
+    {kTabProgNumbers,  &TDataStream::SelProgNumbers,  Always,         Plain<WriteProgramNumbers>,  TFailure::Negative,     "Не могу записать таблицу программных номеров, нет связи с АТС.", kNoBlocks, false},
+    {kTabRedirects,    &TDataStream::SelRedirects,    Always,         Plain<WriteRedirects>,       TFailure::Negative,     "Не могу записать таблицу переадресаций, нет связи с АТС.", kNoBlocks, false},
+    {kTabDirections,   &TDataStream::SelDirections,   Always,         Plain<WriteDirectionTables>, TFailure::Negative,     "Не могу записать таблици наведения, нет связи с АТС.", kNeverAbsent, false},
+    {kTabGroups,       &TDataStream::SelGroups,       Always,         Plain<WriteGroups>,          TFailure::Negative,     "Не могу записать групповые установки, нет связи с АТС.", kNeverAbsent, false},
+    {kTabLines,        &TDataStream::SelLines,        Always,         Plain<WriteSubscriberLines>, TFailure::Negative,     "Не могу записать таблицу АЛ, нет связи с АТС.", kNeverAbsent, false},
+    {kTabTrunks,       &TDataStream::SelTrunks,       Always,         Plain<WriteTrunkLines>,      TFailure::Negative,     "Не могу записать таблицу СЛ, нет связи с АТС.", kNeverAbsent, false},
+    {kTabGroupBooks,   &TDataStream::SelGroupBooks,   Always,         Plain<WriteGroupBooks>,      TFailure::Negative,     "Не могу записать групповые зап. книжки, нет связи с АТС.", kNeverAbsent, false},
+    {kTabBWBooks,      &TDataStream::SelBWBooks,      BWBooksPresent, Plain<WriteBWBook>,          TFailure::Negative,     "Не могу записать черно-белые зап. книжки, нет связи с АТС.", kNeverAbsent, false},
 };
 // clang-format on
 
 }  // namespace
 
 int TMainClass::WriteTables(TUserInteraction& ui, TDataStream& data) {
+    Outcomes.fill(TTableOutcome::NotRun);
     VersionFlags = std::make_shared<TTableVerRWFlags>(MakeTableVerRWFlags(Identity.Model, Identity.Version));
     constexpr int steps = static_cast<int>(std::size(kWriteSteps));
     ui.Progress(0, steps);
@@ -349,6 +370,10 @@ int TMainClass::WriteTables(TUserInteraction& ui, TDataStream& data) {
                 ui.Message(step.message, "Ошибка");
                 result = kNoLink;
             }
+            const bool lost = failed || r < 0 || (step.zeroIsNoLink && r == 0);
+            Outcomes[step.table] = r == step.absent ? TTableOutcome::Absent
+                                   : lost           ? TTableOutcome::Failed
+                                                    : TTableOutcome::Done;
         }
         if (i + 1 < steps) ui.Progress(++position, steps);
     }

@@ -38,6 +38,14 @@ enum TTableIndex : int {
     kTableCount
 };
 
+// How a table fared in the last ReadAll or WriteAll.
+enum class TTableOutcome : std::uint8_t {
+    NotRun,  // not selected, not present on this exchange's firmware, or the operation stopped before it
+    Done,
+    Absent,  // the exchange has none of this table (no blocks to move)
+    Failed,  // timed out, refused, or the link was lost
+};
+
 struct TEngineOptions {
     std::string workDir;  // empty: the current directory
     std::string device;   // a device path that overrides the options file's port
@@ -95,6 +103,9 @@ public:
 
     bool Ready = false;
     std::array<bool, kTableCount> Changed{};
+    // Filled by ReadAll and WriteAll, by table index; callers that must not trust a table
+    // the exchange did not deliver or accept (a backup, a verified write) look here.
+    std::array<TTableOutcome, kTableCount> Outcomes{};
 
 private:
     struct SavedIdentity {

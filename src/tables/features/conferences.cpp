@@ -47,10 +47,14 @@ int ReadConferenceParams(TMainClass& e) {
 }
 
 int ReadConferences(TMainClass& e) {
-    ClearConferences(e);
     const int records = Records(e);
-    if (records == 0) return kNoBlocks;
+    if (records == 0) {
+        ClearConferences(e);
+        return kNoBlocks;
+    }
+    // A link lost before the read leaves the conferences held before.
     if (e.Link.CheckLink() < 0) return kNoLink;
+    ClearConferences(e);
     for (int i = 0; i < records; ++i) {
         if (e.Link.ReadConference(i, EntrySize(e), e.QuickConf[i]) < 0) {
             ClearConferences(e);
@@ -125,11 +129,16 @@ namespace conferences {
 // Per record: p, m and the m entries.
 void CopyToFileImage(const TMainClass& e, TFileImage& image) {
     std::vector<std::uint8_t> out;
+    const int entrySize = EntrySize(e);
     for (int i = 0; i < Records(e); ++i) {
         const TConferenceSlot& slot = e.QuickConf[i];
+        // A record longer than its slot would make the reader refuse the whole file: keep
+        // the entries that fit, and a count that says so.
+        const int slotEntries = entrySize > 0 ? static_cast<int>(slot.Data.size()) / entrySize : 255;
+        const int entries = std::min<int>(slot.Entries, slotEntries);
         out.push_back(slot.Present);
-        out.push_back(slot.Entries);
-        out.insert(out.end(), slot.Data.begin(), slot.Data.begin() + static_cast<long>(EntryBytes(slot, EntrySize(e))));
+        out.push_back(static_cast<std::uint8_t>(entries));
+        out.insert(out.end(), slot.Data.begin(), slot.Data.begin() + static_cast<long>(entries) * entrySize);
     }
     image.Assign(out);
 }
