@@ -34,27 +34,28 @@ struct TSectionDef {
     void (*toFile)(const TMainClass&, TFileImage&);
     bool (*fromFile)(TMainClass&, const TFileImage&);
     void (*decode)(TMainClass&, TDataStream&);
+    const char* caption;  // of the table's selection box
 };
 
 // In the order of the types in a file, which is also the order of the copies and decoders.
 // clang-format off
 const TSectionDef kSections[] = {
-    { 1, &TDataStream::SelSTAKeys,      kTabSTAKeys,      &TFileList::STAKeys,      keytables::CopyToFileImage,    keytables::CopyFromFileImage,    DecodeKeyTables},
-    { 2, &TDataStream::SelAllSys,       kTabAllSys,       &TFileList::AllSys,       allsys::CopyToFileImage,       allsys::CopyFromFileImage,       DecodeSystemSettings},
-    { 4, &TDataStream::SelTimeSettings, kTabTimeSettings, &TFileList::TimeSettings, timesettings::CopyToFileImage, timesettings::CopyFromFileImage, DecodeTimeSettings},
-    { 6, &TDataStream::SelIntercoms,    kTabIntercoms,    &TFileList::Intercoms,    intercoms::CopyToFileImage,    intercoms::CopyFromFileImage,    DecodeIntercoms},
-    { 7, &TDataStream::SelGGS,          kTabGGS,          &TFileList::GGS,          ggs::CopyToFileImage,          ggs::CopyFromFileImage,          DecodeLoudspeakers},
-    { 8, &TDataStream::SelCommonBook,   kTabCommonBook,   &TFileList::CommonBook,   commonbook::CopyToFileImage,   commonbook::CopyFromFileImage,   DecodeCommonBook},
-    { 9, &TDataStream::SelFlash,        kTabFlash,        &TFileList::Flash,        flash::CopyToFileImage,        flash::CopyFromFileImage,        nullptr},
-    {10, &TDataStream::SelProgNumbers,  kTabProgNumbers,  &TFileList::ProgNumbers,  prognumbers::CopyToFileImage,  prognumbers::CopyFromFileImage,  DecodeProgramNumbers},
-    {12, &TDataStream::SelRedirects,    kTabRedirects,    &TFileList::Redirects,    redirects::CopyToFileImage,    redirects::CopyFromFileImage,    DecodeRedirects},
-    {13, &TDataStream::SelQuickConf,    kTabQuickConf,    &TFileList::QuickConf,    conferences::CopyToFileImage,  conferences::CopyFromFileImage,  DecodeConferences},
-    {14, &TDataStream::SelDirections,   kTabDirections,   &TFileList::Directions,   directions::CopyToFileImage,   directions::CopyFromFileImage,   DecodeDirectionTables},
-    {15, &TDataStream::SelGroups,       kTabGroups,       &TFileList::Groups,       groups::CopyToFileImage,       groups::CopyFromFileImage,       DecodeGroups},
-    {16, &TDataStream::SelLines,        kTabLines,        &TFileList::Lines,        lines::CopyToFileImage,        lines::CopyFromFileImage,        DecodeSubscriberLines},
-    {17, &TDataStream::SelTrunks,       kTabTrunks,       &TFileList::Trunks,       trunks::CopyToFileImage,       trunks::CopyFromFileImage,       DecodeTrunkLines},
-    {18, &TDataStream::SelGroupBooks,   kTabGroupBooks,   &TFileList::GroupBooks,   groupbooks::CopyToFileImage,   groupbooks::CopyFromFileImage,   DecodeGroupBooks},
-    {19, &TDataStream::SelBWBooks,      kTabBWBooks,      &TFileList::BWBooks,      bwbooks::CopyToFileImage,      bwbooks::CopyFromFileImage,      DecodeBWBook},
+    { 1, &TDataStream::SelSTAKeys,      kTabSTAKeys,      &TFileList::STAKeys,      keytables::CopyToFileImage,    keytables::CopyFromFileImage,    DecodeKeyTables, "Таблицы кнопок СТА"},
+    { 2, &TDataStream::SelAllSys,       kTabAllSys,       &TFileList::AllSys,       allsys::CopyToFileImage,       allsys::CopyFromFileImage,       DecodeSystemSettings, "Общесистемные установки"},
+    { 4, &TDataStream::SelTimeSettings, kTabTimeSettings, &TFileList::TimeSettings, timesettings::CopyToFileImage, timesettings::CopyFromFileImage, DecodeTimeSettings, "Временные установки"},
+    { 6, &TDataStream::SelIntercoms,    kTabIntercoms,    &TFileList::Intercoms,    intercoms::CopyToFileImage,    intercoms::CopyFromFileImage,    DecodeIntercoms, "Таблицы домофонов"},
+    { 7, &TDataStream::SelGGS,          kTabGGS,          &TFileList::GGS,          ggs::CopyToFileImage,          ggs::CopyFromFileImage,          DecodeLoudspeakers, "Таблицы ГГС"},
+    { 8, &TDataStream::SelCommonBook,   kTabCommonBook,   &TFileList::CommonBook,   commonbook::CopyToFileImage,   commonbook::CopyFromFileImage,   DecodeCommonBook, "Общая записная книжка"},
+    { 9, &TDataStream::SelFlash,        kTabFlash,        &TFileList::Flash,        flash::CopyToFileImage,        flash::CopyFromFileImage,        nullptr, "Flash установки"},
+    {10, &TDataStream::SelProgNumbers,  kTabProgNumbers,  &TFileList::ProgNumbers,  prognumbers::CopyToFileImage,  prognumbers::CopyFromFileImage,  DecodeProgramNumbers, "Программные номера"},
+    {12, &TDataStream::SelRedirects,    kTabRedirects,    &TFileList::Redirects,    redirects::CopyToFileImage,    redirects::CopyFromFileImage,    DecodeRedirects, "Таблица переадресаций"},
+    {13, &TDataStream::SelQuickConf,    kTabQuickConf,    &TFileList::QuickConf,    conferences::CopyToFileImage,  conferences::CopyFromFileImage,  DecodeConferences, "Быстрый сбор конференции"},
+    {14, &TDataStream::SelDirections,   kTabDirections,   &TFileList::Directions,   directions::CopyToFileImage,   directions::CopyFromFileImage,   DecodeDirectionTables, "Таблицы наведения"},
+    {15, &TDataStream::SelGroups,       kTabGroups,       &TFileList::Groups,       groups::CopyToFileImage,       groups::CopyFromFileImage,       DecodeGroups, "Установки групп"},
+    {16, &TDataStream::SelLines,        kTabLines,        &TFileList::Lines,        lines::CopyToFileImage,        lines::CopyFromFileImage,        DecodeSubscriberLines, "Установки АЛ"},
+    {17, &TDataStream::SelTrunks,       kTabTrunks,       &TFileList::Trunks,       trunks::CopyToFileImage,       trunks::CopyFromFileImage,       DecodeTrunkLines, "Установка СЛ"},
+    {18, &TDataStream::SelGroupBooks,   kTabGroupBooks,   &TFileList::GroupBooks,   groupbooks::CopyToFileImage,   groupbooks::CopyFromFileImage,   DecodeGroupBooks, "Групповые записные книжки"},
+    {19, &TDataStream::SelBWBooks,      kTabBWBooks,      &TFileList::BWBooks,      bwbooks::CopyToFileImage,      bwbooks::CopyFromFileImage,      DecodeBWBook, "Черно-белая книжка"},
 };
 // clang-format on
 
@@ -282,6 +283,14 @@ bool TFileList::LoadSections(const TDataStream& selection) {
     return true;
 }
 
+bool HoldsTable(const TFileList& files, int table) {
+    for (const TSectionDef& s : kSections)
+        if (s.table == table)
+            return std::any_of(files.Sections.begin(), files.Sections.end(),
+                               [&](const TFileSection& f) { return f.Type == s.type; });
+    return false;
+}
+
 bool CopyHeaderFromEngine(const TMainClass& e, TFileList& files) {
     const std::size_t t = e.TimeDefaults.Counts[0];
     const std::size_t c = e.Composition.BoardList.Counts[0];
@@ -309,6 +318,15 @@ TSaveResult SaveConfiguration(TMainClass& e, TDataStream& d, TFileList& files, c
         ui.Message("Ошибка записи в файл (состав АТС).", "Ошибка");
         return TSaveResult::WriteFailed;
     }
+    // A table too large for its section would be saved empty and the save called a success.
+    for (const TSectionDef& s : kSections) {
+        if (!(d.*s.selected)) continue;
+        s.toFile(e, files.*s.image);
+        if ((files.*s.image).Refused) {
+            ui.Message(std::string("Ошибка записи в файл (") + s.caption + ").", "Ошибка");
+            return TSaveResult::WriteFailed;
+        }
+    }
     files.FileName = path;
     TWriteState state = files.OpenForWriting(ui);
     if (state == wsDeclined) return TSaveResult::Declined;
@@ -329,8 +347,6 @@ TSaveResult SaveConfiguration(TMainClass& e, TDataStream& d, TFileList& files, c
         ui.Message("Невозможно создать файл", "Ошибка");
         return TSaveResult::CannotCreate;
     }
-    for (const TSectionDef& s : kSections)
-        if (d.*s.selected) s.toFile(e, files.*s.image);
     const bool ok = files.SaveFile(d, ui);
     files.CloseFile();
     return ok ? TSaveResult::Saved : TSaveResult::WriteFailed;

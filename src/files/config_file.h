@@ -89,6 +89,10 @@ private:
     int fd_ = -1;
 };
 
+// Whether the sections last read hold the table (a TTableIndex), so that a file saved with
+// some tables only is not taken to hold the others empty.
+bool HoldsTable(const TFileList& files, int table);
+
 // Header images from the engine (before a save) and back (after a load).
 // False when the engine's blocks do not fit the header.
 bool CopyHeaderFromEngine(const TMainClass& e, TFileList& files);

@@ -5,7 +5,8 @@
 namespace stanset {
 
 bool TFileImage::Assign(std::span<const std::uint8_t> payload) {
-    if (payload.size() > Bytes.size() || payload.size() > 0xFFFF) {
+    Refused = payload.size() > Bytes.size() || payload.size() > 0xFFFF;
+    if (Refused) {
         Length = 0;
         return false;
     }

@@ -19,6 +19,7 @@ struct TFileImage {
 
     std::vector<std::uint8_t> Bytes;
     std::uint16_t Length = 0;
+    bool Refused = false;  // the last Assign did not fit: the image is empty, not the table
 };
 
 // Blocks 0 .. count-1 of an image as a record list: per block its length byte, then its
