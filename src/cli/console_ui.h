@@ -34,6 +34,8 @@ public:
         if (!barShown_) std::fputc('\n', stderr);
     }
     void OpenClockWindow(TMainClass&) override {}
+    // The answer to the questions that follow.
+    void SetAnswer(bool answer) { answer_ = answer; }
 
 private:
     void EndBar() {
