@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFrame>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -80,6 +81,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName("Stanset");
     QCoreApplication::setApplicationVersion("1.23");
+    // Every text of the program is Russian; dates and the calendar follow suit whatever
+    // the desktop's language.
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
 
     stanset::TMainFormOptions options;
     QString screenshots;

@@ -187,7 +187,7 @@ void TATSTimeForm::Timer1Timer() {
     const QDateTime exchange = shown.base.addSecs(shown.since.elapsed() / 1000);
     DateTimePicker4->setDate(exchange.date());
     DateTimePicker5->setTime(exchange.time());
-    Label3->setText(QLocale::system().toString(exchange.date(), QLocale::ShortFormat));
+    Label3->setText(QLocale().toString(exchange.date(), QLocale::ShortFormat));
     Label4->setText(exchange.time().toString("HH:mm:ss"));
 }
 

@@ -4,6 +4,7 @@
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -336,6 +337,7 @@ void SmallFormsTest::clockWithoutLink() {
 void SmallFormsTest::screenshots() {
     const QString dir = qEnvironmentVariable("STANSET_FORM_SHOTS");
     if (dir.isEmpty()) QSKIP("STANSET_FORM_SHOTS names no folder");
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));  // as the program does
     sim::Simulator exchange(sim::MakeSample({"KVT700-1", "24,7"}));
     exchange.Start();
     TempDir work;
