@@ -47,7 +47,7 @@ bool VersionBytes(std::string v, std::uint8_t& major, std::uint8_t& minor) {
     if (v.empty() || v.size() > 4) return false;
     if (auto p = v.find('.'); p != std::string::npos) v.erase(p, 1);
     if (auto p = v.find(','); p != std::string::npos) v.erase(p, 1);
-    if (v.size() == 3) v.insert(0, "0");
+    if (v.size() == 3) v = "0" + v;
     if (v.size() != 4 || !std::all_of(v.begin(), v.end(), [](unsigned char c) { return std::isxdigit(c); }))
         return false;
     major = static_cast<std::uint8_t>(std::stoi(v.substr(0, 2), nullptr, 16));

@@ -180,8 +180,11 @@ TEST(GroupBooks, ReadEditAndWriteTheExchange) {
     EXPECT_EQ(writes, 40);
     const Bytes b2 = sim.Held(0x58, 0x22);
     EXPECT_EQ(Bytes(b2.end() - 2, b2.end()), (Bytes{0xC0, 0x00}));
-    for (int b = 0; b < 40; ++b)
-        if (b != 5) EXPECT_EQ(sim.Held(0x58, HalfAddress(b)), held[b]) << b;
+    for (int b = 0; b < 40; ++b) {
+        if (b != 5) {
+            EXPECT_EQ(sim.Held(0x58, HalfAddress(b)), held[b]) << b;
+        }
+    }
 }
 
 TEST(GroupBooks, TimeOutAndRefusedWrite) {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <ostream>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -20,6 +21,9 @@ struct Shape {
     bool kvt;
     int lines, trunks, intercoms, directions, loudspeakers, phones;
 };
+
+// Names the case in test output instead of a dump of its bytes.
+void PrintTo(const Shape& s, std::ostream* os) { *os << s.model; }
 
 const Shape kShapes[] = {
     {"KVT700-1", 6, true, 150, 75, 4, 50, 6, 45},
