@@ -8,10 +8,8 @@
 #
 #   BUILD=build bash bench/transfer.sh [baud]
 #
-# The simulator paces every byte it sends from the moment the one before actually left,
-# so on a busy machine its own wake-up delays add up byte by byte. BENCH_RT=1 runs the
-# simulator and the tool at a real-time priority (chrt, needs the right to use it) so that
-# the figures measure the program rather than its neighbours.
+# BENCH_RT=1 runs the simulator and the tool at a real-time priority (chrt, needs the right
+# to use it) so that on a busy machine the figures measure the program, not its neighbours.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
