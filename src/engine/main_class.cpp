@@ -159,11 +159,13 @@ int TMainClass::ReadAllSteps(TUserInteraction& ui, TDataStream& data) {
     const auto confParams = ConfParams;
     const TRawImage timeDefaults = TimeDefaults;
     const TCompositionImage composition = Composition;
+    const auto versionFlags = VersionFlags;
     // Ends the read with the exchange read before still described.
     auto abandon = [&](int result) {
         ConfParams = confParams;
         TimeDefaults = timeDefaults;
         Composition = composition;
+        VersionFlags = versionFlags;
         if (hadIdentity) Restore(saved, data);
         return result;
     };

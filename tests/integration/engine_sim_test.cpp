@@ -154,6 +154,7 @@ TEST_F(EngineSimTest, OldFirmwareIsRefusedAndThePreviousExchangeStays) {
     EXPECT_EQ(engine_->Identity.Version, "24,7");
     EXPECT_EQ(data_->Status.VersionText, "VX 7.7 / 24,7");
     EXPECT_EQ(data_->Status.Name, "Офис Велетон");
+    EXPECT_TRUE(engine_->VersionFlags->HasBWBooks);  // the flags of the exchange still described
 }
 
 TEST_F(EngineSimTest, ATableThatTimesOutIsReportedClearedAndTheReadGoesOn) {
