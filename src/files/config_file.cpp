@@ -358,8 +358,6 @@ TLoadResult LoadConfiguration(TMainClass& e, TDataStream& d, TFileList& files, c
         ui.Message("Не отмечено ни одной таблицы.", "");
         return TLoadResult::NothingSelected;
     }
-    for (const TSectionDef& s : kSections) e.Changed[s.table] = d.*s.selected;
-
     std::string reason;
     if (!files.ReadFile(path, reason)) {
         if (reason == "cannot open") {
@@ -406,6 +404,8 @@ TLoadResult LoadConfiguration(TMainClass& e, TDataStream& d, TFileList& files, c
         }
     }
 
+    // Only a file that was taken marks its tables for writing.
+    for (const TSectionDef& s : kSections) e.Changed[s.table] = d.*s.selected;
     e.VersionFlags = std::make_shared<TTableVerRWFlags>(MakeTableVerRWFlags(e.Identity.Model, e.Identity.Version));
     DecodeStatus(e, d, false, false, ui);
     DecodeTimeDefaults(e, d);

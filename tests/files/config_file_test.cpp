@@ -250,6 +250,7 @@ TEST_F(ConfigFileFixture, MalformedFilesAreRefusedAndNothingIsLoaded) {
 
     const auto linesBefore = x.engine->Lines.Bytes;
     const auto modelBefore = x.engine->Identity.Model;
+    const auto changedBefore = x.engine->Changed;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         WriteBytes(path, c.file);
@@ -258,6 +259,7 @@ TEST_F(ConfigFileFixture, MalformedFilesAreRefusedAndNothingIsLoaded) {
         EXPECT_EQ(x.ui.Messages.size(), 1u);
         EXPECT_EQ(x.engine->Lines.Bytes, linesBefore);
         EXPECT_EQ(x.engine->Identity.Model, modelBefore);
+        EXPECT_EQ(x.engine->Changed, changedBefore);  // nothing marked for writing either
     }
 }
 
@@ -287,6 +289,7 @@ TEST_F(ConfigFileFixture, AnotherModelIsQuestionedOnlyAfterARead) {
     x.ui.Answer = false;
     EXPECT_EQ(LoadConfiguration(*x.engine, *x.data, files, rd, x.ui), TLoadResult::Declined);
     EXPECT_EQ(x.engine->Identity.Model, "KVT700-1");
+    EXPECT_EQ(x.engine->Changed, decltype(x.engine->Changed){});  // a declined file marks nothing
 
     // A fresh engine that has read nothing switches without asking.
     testing::TempDir dir;
