@@ -204,10 +204,14 @@ int TMainClass::ReadAllSteps(TUserInteraction& ui, TDataStream& data) {
     }
     DecodeTimeDefaults(*this, data);
 
-    if (ReadComposition() == kTimeOut) {
+    const int boards = ReadComposition();
+    if (boards == kTimeOut) {
         ui.Message("Не могу прочитать таблицу состава АТС. Выход по time-out.", "Ошибка");
         return abandon(kNoLink);
     }
+    // Without the boards the ports cannot be built; going on would describe the exchange
+    // with the composition of the one read before.
+    if (boards < 0) return abandon(kNoLink);
     DecodeComposition(Identity.Model, Composition, data);
     BuildPortList(Identity.Model, data);
 

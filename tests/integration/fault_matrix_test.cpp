@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <tuple>
@@ -533,7 +534,12 @@ public:
 
     void PurgeInput() override { to_->PurgeInput(); }
     void FlushOutput() override { to_->FlushOutput(); }
-    void WriteByte(std::uint8_t b) override { to_->WriteByte(b); }
+    void WriteByte(std::uint8_t b) override {
+        if (CutWhen && CutWhen(b)) Cut();
+        to_->WriteByte(b);
+    }
+    // Cuts the line right before the byte it says yes to.
+    std::function<bool(std::uint8_t)> CutWhen;
     int ReadByte() override { return to_->ReadByte(); }
     int ReadBuffer(std::uint8_t* buf, int n) override { return to_->ReadBuffer(buf, n); }
     int ReadByteWithin(unsigned ms) override { return to_->ReadByteWithin(ms); }
@@ -563,6 +569,32 @@ TEST(LinkLost, EveryTableKeepsWhatItHeld) {
         EXPECT_EQ(t.read(engine), kNoLink) << t.name;
         EXPECT_EQ(ImageOf(engine, t), before) << t.name;
     }
+}
+
+// The link lost between the time-settings defaults and the boards: the read stops, and
+// the exchange read before is still described by its own boards and ports.
+TEST(LinkLost, BeforeTheBoardsTheReadStops) {
+    sim::Simulator exchange(sim::MakeSample({}));
+    exchange.Start();
+    TCommPort port;
+    port.Open(exchange.SlavePath());
+    CuttableLine line(port);
+    testing::TempDir dir;
+    testing::RecordingUI ui;
+    TMainClass engine(ui, {dir.Path(), "", &line});
+    auto data = std::make_shared<TDataStream>();
+    ASSERT_EQ(engine.ReadAll(ui, data), 1);
+    const auto boards = engine.Composition.BoardList.Bytes;
+    const std::size_t ports = data->Ports.size();
+
+    bool defaultsAsked = false;
+    line.CutWhen = [&](std::uint8_t b) {
+        defaultsAsked = defaultsAsked || b == rows::TimeDefaults.command;
+        return defaultsAsked && b == 0x00;  // the link check before the board list
+    };
+    EXPECT_EQ(engine.ReadAll(ui, data), kNoLink);
+    EXPECT_EQ(engine.Composition.BoardList.Bytes, boards);
+    EXPECT_EQ(data->Ports.size(), ports);
 }
 
 }  // namespace
