@@ -2,6 +2,7 @@
 #include "link/codecs.h"
 
 #include <charconv>
+#include <limits>
 #include <optional>
 #include <system_error>
 #include <utility>
@@ -185,46 +186,56 @@ std::int64_t TimeToSeconds(int hour, int minute, int second) {
 // ---- numbering plans ----------------------------------------------------------------------
 // Integer division and remainder truncate toward zero, as C++ does.
 
+namespace {
+// Numbers typed by hand reach these plans; far outside every plan they would overflow.
+int Planned(std::int64_t v) {
+    return v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max() ? -1 : static_cast<int>(v);
+}
+}  // namespace
+
 int LineIndexToNumber(std::string_view model, int index) {
-    if (IsKvt(model)) return 200 + index;
-    if (IsRd(model)) return 200 + 10 * (index / 8) + index % 8;
+    const std::int64_t i = index;
+    if (IsKvt(model)) return Planned(200 + i);
+    if (IsRd(model)) return Planned(200 + 10 * (i / 8) + i % 8);
     return -1;
 }
 
 int NumberToLineIndex(std::string_view number, std::string_view model) {
-    const int n = StrToInt(number);
-    if (IsKvt(model)) return n - 199;
-    if (IsRd16Or32(model)) return 8 * ((n - 200) / 10) + (n - 200) % 10 + 1;
+    const std::int64_t n = StrToInt(number);
+    if (IsKvt(model)) return Planned(n - 199);
+    if (IsRd16Or32(model)) return Planned(8 * ((n - 200) / 10) + (n - 200) % 10 + 1);
     return -1;
 }
 
 int TrunkIndexToNumber(std::string_view model, int index) {
-    if (IsKvt(model)) return 200 + 2 * index;
-    if (IsRd(model)) return 200 + 10 * (index / 2) + 2 * (index % 2);
+    const std::int64_t i = index;
+    if (IsKvt(model)) return Planned(200 + 2 * i);
+    if (IsRd(model)) return Planned(200 + 10 * (i / 2) + 2 * (i % 2));
     return -1;
 }
 
 int NumberToTrunkIndex(std::string_view number, std::string_view model) {
-    const int n = StrToInt(number);
-    if (IsKvt(model)) return (n - 200) / 2;
+    const std::int64_t n = StrToInt(number);
+    if (IsKvt(model)) return Planned((n - 200) / 2);
     if (IsRd16Or32(model)) {
-        const int t = (n - 200) / 10;
-        const int u = (n - 200) % 10;
-        return 2 * t + (8 * t + u) % 2 + (n % 10 != 0 ? 1 : 0);
+        const std::int64_t t = (n - 200) / 10;
+        const std::int64_t u = (n - 200) % 10;
+        return Planned(2 * t + (8 * t + u) % 2 + (n % 10 != 0 ? 1 : 0));
     }
     return -1;
 }
 
 int STAIndexToNumber(int index, std::string_view model) {
-    if (IsKvt(model)) return 204 + 10 * ((index - 1) / 3) + 2 * ((index - 1) % 3);
-    if (IsRd16Or32(model)) return 200 + 10 * ((index - 1) / 4) + 2 * ((index - 1) % 4);
+    const std::int64_t i = index;
+    if (IsKvt(model)) return Planned(204 + 10 * ((i - 1) / 3) + 2 * ((i - 1) % 3));
+    if (IsRd16Or32(model)) return Planned(200 + 10 * ((i - 1) / 4) + 2 * ((i - 1) % 4));
     return -1;
 }
 
 int GetLogSTA(std::string_view model, int number) {
-    const int d = number - 200;
-    if (IsKvt(model)) return (d - 4 * (d / 10) - 4) / 2;
-    if (IsRd16Or32(model)) return (d % 10) / 2 + 4 * (d / 10);
+    const std::int64_t d = static_cast<std::int64_t>(number) - 200;
+    if (IsKvt(model)) return Planned((d - 4 * (d / 10) - 4) / 2);
+    if (IsRd16Or32(model)) return Planned((d % 10) / 2 + 4 * (d / 10));
     return -1;
 }
 

@@ -111,7 +111,8 @@ std::int64_t TimeToSeconds(int hour, int minute, int second);
 
 // ---- numbering plans ----------------------------------------------------------------------
 // Models are tested by substring: "KVT" (both KVT models), "RD" (RD16, RD32, RD900), or
-// the full names "RD16" / "RD32". Number texts go through StrToInt (EConvertError).
+// the full names "RD16" / "RD32". Number texts go through StrToInt (EConvertError). A
+// result that would not fit an int is -1 too.
 
 // 0-based line index -> directory number; -1 for a model of neither family.
 int LineIndexToNumber(std::string_view model, int index);
