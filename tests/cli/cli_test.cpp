@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <random>
 #include <regex>
@@ -102,6 +103,17 @@ struct TFileEngine {
     TFileList files;
 };
 
+// A copy of a backup with line 207 edited as a technician would, through the core's own
+// operations.
+void SaveWithLine207Edited(const std::string& workDir, const std::string& from, const std::string& to,
+                           const std::function<void(TAL&)>& edit) {
+    TFileEngine f(workDir);
+    ASSERT_EQ(LoadConfiguration(f.engine, *f.data, f.files, from, f.ui), TLoadResult::Loaded);
+    edit(f.data->Lines[7]);
+    EncodeSubscriberLines(f.engine, *f.data);
+    ASSERT_EQ(SaveConfiguration(f.engine, *f.data, f.files, to, f.ui), TSaveResult::Saved);
+}
+
 TEST_F(CliTest, InfoPrintsTheExchangeAsOneJsonObject) {
     StartExchange();
     const TRun run = Cli(OnExchange({"info"}));
@@ -189,14 +201,9 @@ TEST_F(CliTest, WriteSendsTheFileAndVerifiesItOrNamesTheTablesThatFailed) {
     StartExchange();
     ASSERT_EQ(Cli(OnExchange({"read", "--out", "backup.ats"})).code, 0);
 
-    // The edit a technician would make, through the core's own operations.
-    {
-        TFileEngine f(dir_.Path());
-        ASSERT_EQ(LoadConfiguration(f.engine, *f.data, f.files, Path("backup.ats"), f.ui), TLoadResult::Loaded);
-        f.data->Lines[7].DirectCall = "1235";
-        EncodeSubscriberLines(f.engine, *f.data);
-        ASSERT_EQ(SaveConfiguration(f.engine, *f.data, f.files, Path("edited.ats"), f.ui), TSaveResult::Saved);
-    }
+    SaveWithLine207Edited(dir_.Path(), Path("backup.ats"), Path("edited.ats"),
+                          [](TAL& line) { line.DirectCall = "1235"; });
+    ASSERT_FALSE(HasFatalFailure());
     const sim::Bytes before = exchange_->State().blocks.at({0x4C, 7});
     const TRun run = Cli(OnExchange({"write", "--in", "edited.ats", "--verify"}));
     ASSERT_EQ(run.code, 0) << run.err;
@@ -237,14 +244,11 @@ TEST_F(CliTest, APartialBackupWritesOnlyTheTablesItHolds) {
 TEST_F(CliTest, DiffNamesEveryChangedFieldAndExitsOneOnlyWhenTheyDiffer) {
     StartExchange();
     ASSERT_EQ(Cli(OnExchange({"read", "--out", "a.ats"})).code, 0);
-    {
-        TFileEngine f(dir_.Path());
-        ASSERT_EQ(LoadConfiguration(f.engine, *f.data, f.files, Path("a.ats"), f.ui), TLoadResult::Loaded);
-        f.data->Lines[7].DirectCall = "1235";
-        f.data->Lines[7].Trigger[lines::DTMF_ON] ^= 1;
-        EncodeSubscriberLines(f.engine, *f.data);
-        ASSERT_EQ(SaveConfiguration(f.engine, *f.data, f.files, Path("b.ats"), f.ui), TSaveResult::Saved);
-    }
+    SaveWithLine207Edited(dir_.Path(), Path("a.ats"), Path("b.ats"), [](TAL& line) {
+        line.DirectCall = "1235";
+        line.Trigger[lines::DTMF_ON] ^= 1;
+    });
+    ASSERT_FALSE(HasFatalFailure());
     const TRun same = Cli({"diff", "a.ats", "a.ats"});
     EXPECT_EQ(same.code, 0);
     EXPECT_EQ(same.out, "");

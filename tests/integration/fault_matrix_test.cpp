@@ -550,51 +550,48 @@ private:
     testing::FakeLine dead_;
 };
 
+// An engine that has read the sample exchange over a line the test can cut.
+class LinkLost : public ::testing::Test {
+protected:
+    void SetUp() override {
+        exchange_.Start();
+        port_.Open(exchange_.SlavePath());
+        ASSERT_EQ(engine_.ReadAll(ui_, data_), 1);
+    }
+
+    sim::Simulator exchange_{sim::MakeSample({})};
+    TCommPort port_;
+    CuttableLine line_{port_};
+    testing::TempDir dir_;
+    testing::RecordingUI ui_;
+    TMainClass engine_{ui_, {dir_.Path(), "", &line_}};
+    std::shared_ptr<TDataStream> data_ = std::make_shared<TDataStream>();
+};
+
 // Every table read once the link is gone: no link, and the image it held stays to be
 // decoded again.
-TEST(LinkLost, EveryTableKeepsWhatItHeld) {
-    sim::Simulator exchange(sim::MakeSample({}));
-    exchange.Start();
-    TCommPort port;
-    port.Open(exchange.SlavePath());
-    CuttableLine line(port);
-    testing::TempDir dir;
-    testing::RecordingUI ui;
-    TMainClass engine(ui, {dir.Path(), "", &line});
-    ASSERT_EQ(engine.ReadAll(ui, std::make_shared<TDataStream>()), 1);
-
-    line.Cut();
+TEST_F(LinkLost, EveryTableKeepsWhatItHeld) {
+    line_.Cut();
     for (const Table& t : kTables) {
-        const Bytes before = ImageOf(engine, t);
-        EXPECT_EQ(t.read(engine), kNoLink) << t.name;
-        EXPECT_EQ(ImageOf(engine, t), before) << t.name;
+        const Bytes before = ImageOf(engine_, t);
+        EXPECT_EQ(t.read(engine_), kNoLink) << t.name;
+        EXPECT_EQ(ImageOf(engine_, t), before) << t.name;
     }
 }
 
 // The link lost between the time-settings defaults and the boards: the read stops, and
 // the exchange read before is still described by its own boards and ports.
-TEST(LinkLost, BeforeTheBoardsTheReadStops) {
-    sim::Simulator exchange(sim::MakeSample({}));
-    exchange.Start();
-    TCommPort port;
-    port.Open(exchange.SlavePath());
-    CuttableLine line(port);
-    testing::TempDir dir;
-    testing::RecordingUI ui;
-    TMainClass engine(ui, {dir.Path(), "", &line});
-    auto data = std::make_shared<TDataStream>();
-    ASSERT_EQ(engine.ReadAll(ui, data), 1);
-    const auto boards = engine.Composition.BoardList.Bytes;
-    const std::size_t ports = data->Ports.size();
-
+TEST_F(LinkLost, BeforeTheBoardsTheReadStops) {
+    const auto boards = engine_.Composition.BoardList.Bytes;
+    const std::size_t ports = data_->Ports.size();
     bool defaultsAsked = false;
-    line.CutWhen = [&](std::uint8_t b) {
+    line_.CutWhen = [&](std::uint8_t b) {
         defaultsAsked = defaultsAsked || b == rows::TimeDefaults.command;
         return defaultsAsked && b == 0x00;  // the link check before the board list
     };
-    EXPECT_EQ(engine.ReadAll(ui, data), kNoLink);
-    EXPECT_EQ(engine.Composition.BoardList.Bytes, boards);
-    EXPECT_EQ(data->Ports.size(), ports);
+    EXPECT_EQ(engine_.ReadAll(ui_, data_), kNoLink);
+    EXPECT_EQ(engine_.Composition.BoardList.Bytes, boards);
+    EXPECT_EQ(data_->Ports.size(), ports);
 }
 
 }  // namespace
