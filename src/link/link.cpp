@@ -147,10 +147,14 @@ int TLink::WriteBlock(const TCommandRow& row, int block, std::span<const std::ui
     return kTimeOut;
 }
 
-int TLink::ReadTable(const TCommandRow& row, TRawImage& image, int blocks) {
+int TLink::ReadTable(const TCommandRow& row, TRawImage& image, int blocks, const std::function<void()>& empty) {
     blocks = std::min({blocks, static_cast<int>(row.maxBlocks), image.BlockCount()});
-    if (blocks <= 0) return kNoBlocks;
+    if (blocks <= 0) {
+        if (empty) empty();
+        return kNoBlocks;
+    }
     if (CheckLink() < 0) return kNoLink;
+    if (empty) empty();
     if ((row.quirks & kKeyPreamble) && !SendKeyTablePreamble()) return kPreambleRefused;
     image.BlocksRead = 0;
     for (int i = 0; i < blocks; ++i) {

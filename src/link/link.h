@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -138,8 +139,10 @@ public:
     int WriteBlock(const TCommandRow& row, int block, std::span<const std::uint8_t> payload);
 
     // Blocks 0 .. blocks-1 of a table, with the link check first. Single-block tables give
-    // the count; others 0. kTimeOut leaves the whole image zeroed.
-    int ReadTable(const TCommandRow& row, TRawImage& image, int blocks);
+    // the count; others 0. kTimeOut leaves the whole image zeroed. A table that starts from
+    // empty slots passes `empty`: it runs once the link check has passed (or when there is
+    // nothing to read), so a lost link leaves the table held before.
+    int ReadTable(const TCommandRow& row, TRawImage& image, int blocks, const std::function<void()>& empty = {});
     int WriteTable(const TCommandRow& row, const TRawImage& image, int blocks);
 
     // One board record (j is the slot); the count or kTimeOut.

@@ -1,7 +1,6 @@
 #include "tables/features/directions.h"
 
 #include <algorithm>
-#include <utility>
 
 #include "engine/main_class.h"
 #include "files/file_image.h"
@@ -43,18 +42,14 @@ std::uint8_t EntryOf(const std::string& model, std::int32_t number) {
 
 int ReadDirectionTables(TMainClass& e) {
     const int n = TableCount(e);
-    TRawImage before = e.Directions;
-    for (int i = 0; i < n; ++i) {
-        auto block = e.Directions.Block(i);
-        std::fill(block.begin(), block.end(), 0);
-        e.Directions.Counts[i] = 0;
-    }
-    const int r = e.Link.ReadTable(rows::Directions, e.Directions, n);
-    // A link lost before the read leaves the tables held before.
-    if (r == kNoLink) {
-        e.Directions = std::move(before);
-        return r;
-    }
+    const int r = e.Link.ReadTable(rows::Directions, e.Directions, n, [&] {
+        for (int i = 0; i < n; ++i) {
+            auto block = e.Directions.Block(i);
+            std::fill(block.begin(), block.end(), 0);
+            e.Directions.Counts[i] = 0;
+        }
+    });
+    if (r == kNoLink) return r;
     e.Directions.BlocksRead = n;
     return r < 0 ? r : 0;
 }

@@ -1,7 +1,6 @@
 #include "tables/features/intercoms.h"
 
 #include <algorithm>
-#include <utility>
 
 #include "engine/main_class.h"
 #include "files/file_image.h"
@@ -107,18 +106,14 @@ std::string UnpackOpenCode(std::span<const std::uint8_t> bytes) {
 
 int ReadIntercoms(TMainClass& e) {
     const int m = Slots(e, e.Identity.IntercomBlocks);
-    TRawImage before = e.Intercoms;
-    for (int i = 0; i < m; ++i) {
-        auto block = e.Intercoms.Block(i);
-        std::fill(block.begin(), block.end(), 0);
-        e.Intercoms.Counts[i] = 0;
-    }
-    const int r = e.Link.ReadTable(rows::Intercoms, e.Intercoms, m);
-    // A link lost before the read leaves the intercoms held before.
-    if (r == kNoLink) {
-        e.Intercoms = std::move(before);
-        return r;
-    }
+    const int r = e.Link.ReadTable(rows::Intercoms, e.Intercoms, m, [&] {
+        for (int i = 0; i < m; ++i) {
+            auto block = e.Intercoms.Block(i);
+            std::fill(block.begin(), block.end(), 0);
+            e.Intercoms.Counts[i] = 0;
+        }
+    });
+    if (r == kNoLink) return r;
     // After a time-out the slots are zero but still held: they decode to empty intercoms.
     e.Intercoms.BlocksRead = m;
     return r < 0 ? r : 0;

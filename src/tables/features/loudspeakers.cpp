@@ -1,7 +1,6 @@
 #include "tables/features/loudspeakers.h"
 
 #include <algorithm>
-#include <utility>
 
 #include "engine/main_class.h"
 #include "files/file_image.h"
@@ -29,11 +28,7 @@ std::uint8_t ByteAt(std::span<const std::uint8_t> block, std::size_t at) { retur
 }  // namespace
 
 int ReadLoudspeakers(TMainClass& e) {
-    TRawImage before = e.GGS;
-    ClearLoudspeakers(e);
-    const int r = e.Link.ReadTable(rows::GGS, e.GGS, Channels(e));
-    // A link lost before the read leaves the channels held before.
-    if (r == kNoLink) e.GGS = std::move(before);
+    const int r = e.Link.ReadTable(rows::GGS, e.GGS, Channels(e), [&] { ClearLoudspeakers(e); });
     return r < 0 ? r : 0;
 }
 
